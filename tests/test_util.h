@@ -1,0 +1,98 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// What a process printed and how it ended. status is the exit status, or -1
+// if the process was ended by a signal.
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the built valmerk with args, standard input a pipe holding input.
+Outcome run_valmerk(const std::vector<std::string>& args, const std::string& input = "");
+
+// Runs body in a child process with standard output captured, for code that
+// ends the process on failure. The child exits 0 if body returns.
+Outcome run_in_child(const std::function<void()>& body);
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+bool exists(const std::string& path);
+
+// Bytes that differ from block to block and from seed to seed, so that a block
+// in the wrong place shows.
+std::string sample_bytes(size_t size, unsigned seed);
+
+// The lines --copy prints: the copying line, one progress line per block with
+// the failures counted so far, and the line feed that ends them.
+std::string copy_transcript(const std::string& in_name, int size, const std::vector<int>& failed_blocks);
+
+// A directory of its own under /tmp, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// A tmpfs of size_bytes at a directory of its own: a disk that fills up.
+// Unmounted when it goes out of scope.
+class SmallDisk {
+ public:
+  explicit SmallDisk(long size_bytes);
+  ~SmallDisk();
+  SmallDisk(const SmallDisk&) = delete;
+  SmallDisk& operator=(const SmallDisk&) = delete;
+  bool mounted() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  std::string operator/(const std::string& name) const { return dir_ + "/" + name; }
+  // Fills the disk, so that the next write fails.
+  void fill() const;
+
+ private:
+  std::string dir_;
+  std::string error_;
+};
+
+// A damaged disc: image served through badfs with byte ranges [start, end)
+// unreadable. Unmounted when it goes out of scope.
+class BadDisc {
+ public:
+  struct Range {
+    long start;
+    long end;
+  };
+  BadDisc(const std::string& image, const std::vector<Range>& bad);
+  ~BadDisc();
+  BadDisc(const BadDisc&) = delete;
+  BadDisc& operator=(const BadDisc&) = delete;
+  bool mounted() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  // The path of the damaged copy of image.
+  const std::string& file() const { return file_; }
+
+ private:
+  std::string dir_;
+  std::string file_;
+  std::string error_;
+  pid_t server_ = -1;
+};
+
+#define SKIP_UNLESS_MOUNTED(mount) \
+  if (!(mount).mounted()) GTEST_SKIP() << (mount).error()
+
+// Starts the built valmerk with args and standard output to /dev/null, without
+// waiting for it; for tests that watch or stop a run part way.
+pid_t start_valmerk(const std::vector<std::string>& args);
