@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "delta/builder.h"
+#include "delta/patcher.h"
 #include "salvage/copier.h"
 
 static const char USAGE[] =
@@ -36,6 +38,10 @@ int valmerk_main(int argc, char** argv) {
 
   if (is(word, "--copy"))
     copy_command(argv);
+  else if (is(word, "--delta"))
+    delta_command(argv);
+  else if (is(word, "--patch"))
+    patch_command(argv);
   else
     (void)std::printf("internal error: unhandled command '%s'\n", word);
   return 0;

@@ -50,6 +50,12 @@ int must_find_length(std::FILE* stream, const char* name) {
 
 bool seek_to(std::FILE* stream, int offset) { return seek64(stream, offset, SEEK_SET) == 0; }
 
+void must_seek(std::FILE* stream, int offset, const char* name) {
+  if (seek_to(stream, offset)) return;
+  if (std::ferror(stream)) fatal("write error (disk full?)\n");
+  fatal("failed to seek to offset %d in '%s'\n", offset, name);
+}
+
 static bool same_file(const char* first, const char* second) {
   namespace fs = std::filesystem;
   std::error_code error;

@@ -34,6 +34,11 @@ int must_find_length(std::FILE* stream, const char* name);
 // Positions the stream at offset from the start; false if the seek failed.
 bool seek_to(std::FILE* stream, int offset);
 
+// Positions the stream at offset from the start, or ends with "failed to seek".
+// A seek first writes out what the stream buffered, and a failure there is a
+// write error.
+void must_seek(std::FILE* stream, int offset, const char* name);
+
 // Ends with "are the same file" if the two names reach one file, through links
 // or not, or would create the same file. Names are printed as given.
 void refuse_same_file(const char* first, const char* second);
