@@ -121,18 +121,10 @@ TEST(Copy, ReadsABlockDevice) {
   TempDir dir;
   const std::string in = sample_bytes(3 * BLOCK + 512, 3);
   write_file(dir / "image", in);
-  const Outcome attached = run_in_child([&] {
-    execlp("losetup", "losetup", "--find", "--show", (dir / "image").c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  });
-  if (attached.status != 0) GTEST_SKIP() << "no loop device to be had (losetup failed)";
-  const std::string device = attached.out.substr(0, attached.out.find('\n'));
-  const Outcome outcome = run_valmerk({"--copy", device, dir / "out", dir / "log"});
-  run_in_child([&] {
-    execlp("losetup", "losetup", "--detach", device.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  });
-  EXPECT_EQ(outcome.out, copy_transcript(device, static_cast<int>(in.size()), {}));
+  LoopDevice loop(dir / "image");
+  SKIP_UNLESS_MOUNTED(loop);
+  const Outcome outcome = run_valmerk({"--copy", loop.device(), dir / "out", dir / "log"});
+  EXPECT_EQ(outcome.out, copy_transcript(loop.device(), static_cast<int>(in.size()), {}));
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(read_file(dir / "out"), in);
 }

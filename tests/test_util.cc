@@ -72,6 +72,23 @@ pid_t start_valmerk(const std::vector<std::string>& args) {
   return spawn(argv, -1, "/dev/null", "/dev/null");
 }
 
+Outcome run_valmerk_feeding(const std::vector<std::string>& args, const std::string& fifo,
+                            const std::function<void(int fd)>& feed) {
+  TempDir capture;
+  std::vector<std::string> argv{VALMERK_BINARY};
+  argv.insert(argv.end(), args.begin(), args.end());
+  const pid_t pid = spawn(argv, -1, capture / "out", capture / "err");
+  // Opening a FIFO for writing waits until valmerk opens it for reading.
+  const int fd = open(fifo.c_str(), O_WRONLY);
+  if (fd >= 0) {
+    feed(fd);
+    close(fd);
+  }
+  int wait_status = 0;
+  waitpid(pid, &wait_status, 0);
+  return Outcome{exit_status(wait_status), read_file(capture / "out"), read_file(capture / "err")};
+}
+
 Outcome run_in_child(const std::function<void()>& body) {
   std::fflush(nullptr);
   int out_pipe[2];
@@ -125,6 +142,18 @@ std::string sample_bytes(size_t size, unsigned seed) {
   return bytes;
 }
 
+std::string le32(int value) {
+  const auto bits = static_cast<unsigned>(value);
+  return {static_cast<char>(bits), static_cast<char>(bits >> 8), static_cast<char>(bits >> 16),
+          static_cast<char>(bits >> 24)};
+}
+
+std::string delta_bytes(int length, const std::vector<std::pair<int, std::string>>& records, bool ended) {
+  std::string delta = le32(length);
+  for (const auto& [offset, data] : records) delta += le32(offset) + le32(static_cast<int>(data.size())) + data;
+  return ended ? delta + le32(-1) : delta;
+}
+
 std::string copy_transcript(const std::string& in_name, int size, const std::vector<int>& failed_blocks) {
   const int total = (size + 32767) / 32768;
   std::string transcript = "copying " + std::to_string(size) + " bytes from '" + in_name + "'\n";
@@ -161,6 +190,38 @@ void SmallDisk::fill() const {
   while (write(fd, chunk.data(), chunk.size()) > 0) {
   }
   close(fd);
+}
+
+namespace {
+
+Outcome run_program(const std::vector<std::string>& argv) {
+  return run_in_child([&] {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  });
+}
+
+}  // namespace
+
+LoopDevice::LoopDevice(const std::string& image) : image_(image) {
+  const Outcome attached = run_program({"losetup", "--find", "--show", image});
+  if (attached.status != 0) {
+    error_ = "no loop device to be had (losetup --find failed)";
+    return;
+  }
+  device_ = attached.out.substr(0, attached.out.find('\n'));
+}
+
+LoopDevice::~LoopDevice() {
+  if (mounted()) run_program({"losetup", "--detach", device_});
+}
+
+void LoopDevice::shrink(long size_bytes) const {
+  std::filesystem::resize_file(image_, static_cast<std::uintmax_t>(size_bytes));
+  run_program({"losetup", "--set-capacity", device_});
 }
 
 BadDisc::BadDisc(const std::string& image, const std::vector<Range>& bad) : dir_(make_temp_dir("valmerk-disc")) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What a process printed and how it ended. status is the exit status, or -1
@@ -17,6 +18,16 @@ struct Outcome {
 // Runs the built valmerk with args, standard input a pipe holding input.
 Outcome run_valmerk(const std::vector<std::string>& args, const std::string& input = "");
 
+// Starts the built valmerk with args and standard output to /dev/null, without
+// waiting for it; for tests that watch or stop a run part way.
+pid_t start_valmerk(const std::vector<std::string>& args);
+
+// Runs the built valmerk with args, one of which names the FIFO fifo. Once
+// valmerk has opened the FIFO, feed writes to it; then the FIFO is closed.
+// This lets a test change the world while valmerk waits in the middle of a run.
+Outcome run_valmerk_feeding(const std::vector<std::string>& args, const std::string& fifo,
+                            const std::function<void(int fd)>& feed);
+
 // Runs body in a child process with standard output captured, for code that
 // ends the process on failure. The child exits 0 if body returns.
 Outcome run_in_child(const std::function<void()>& body);
@@ -28,6 +39,11 @@ bool exists(const std::string& path);
 // Bytes that differ from block to block and from seed to seed, so that a block
 // in the wrong place shows.
 std::string sample_bytes(size_t size, unsigned seed);
+
+// A delta file's bytes, made here rather than by the program's writer: the
+// length, the records of offset and data, and the end unless ended is false.
+std::string delta_bytes(int length, const std::vector<std::pair<int, std::string>>& records, bool ended = true);
+std::string le32(int value);
 
 // The lines --copy prints: the copying line, one progress line per block with
 // the failures counted so far, and the line feed that ends them.
@@ -90,9 +106,25 @@ class BadDisc {
   pid_t server_ = -1;
 };
 
+// A loop device over image: a block device whose size the test can change.
+// Detached when it goes out of scope.
+class LoopDevice {
+ public:
+  explicit LoopDevice(const std::string& image);
+  ~LoopDevice();
+  LoopDevice(const LoopDevice&) = delete;
+  LoopDevice& operator=(const LoopDevice&) = delete;
+  bool mounted() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  const std::string& device() const { return device_; }
+  // Cuts the image to size_bytes and makes the device follow.
+  void shrink(long size_bytes) const;
+
+ private:
+  std::string image_;
+  std::string device_;
+  std::string error_;
+};
+
 #define SKIP_UNLESS_MOUNTED(mount) \
   if (!(mount).mounted()) GTEST_SKIP() << (mount).error()
-
-// Starts the built valmerk with args and standard output to /dev/null, without
-// waiting for it; for tests that watch or stop a run part way.
-pid_t start_valmerk(const std::vector<std::string>& args);
