@@ -8,13 +8,13 @@ all: build
 build:
 	@tools/ensure-deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
-	@cmake --build $(BUILD) --parallel
+	@cmake --build $(BUILD) --parallel -- --no-print-directory
 
 check: build
 	@ctest --test-dir $(BUILD) --output-on-failure --parallel 2
 
 demo: build
-	@$(BUILD)/valmerk
+	@tools/demo $(BUILD)
 
 clean:
 	rm -rf $(BUILD)
