@@ -17,7 +17,6 @@
 namespace {
 
 constexpr int BLOCK = 32768;
-const std::string WRITE_ERROR = "fatal: write error (disk full?)\n";
 
 TEST(Copy, CopiesWholeFiles) {
   for (const int size : {0, 1, BLOCK - 1, BLOCK, 2 * BLOCK, 2 * BLOCK + 1}) {
@@ -174,61 +173,6 @@ TEST_P(CopySameFileTest, RefusesBeforeTouchingAnyFile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CopySameFileTest, testing::ValuesIn(kSameFiles));
-
-TEST(CopyFullDisk, OutFullAtTheFirstBlock) {
-  TempDir dir;
-  write_file(dir / "in", sample_bytes(2 * BLOCK, 5));
-  const Outcome outcome = run_valmerk({"--copy", dir / "in", "/dev/full", dir / "log"});
-  EXPECT_EQ(outcome.out, "copying 65536 bytes from '" + dir / "in" + "'\n" + WRITE_ERROR);
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(read_file(dir / "log"), "");
-}
-
-TEST(CopyFullDisk, OutFullOnlyAtClose) {
-  TempDir dir;
-  write_file(dir / "in", "x");
-  const Outcome outcome = run_valmerk({"--copy", dir / "in", "/dev/full", dir / "log"});
-  EXPECT_EQ(outcome.out, copy_transcript(dir / "in", 1, {}) + WRITE_ERROR);
-  EXPECT_EQ(outcome.status, 1);
-}
-
-TEST(CopyFullDisk, OutFullInTheMiddle) {
-  SmallDisk disk(3 * BLOCK);
-  SKIP_UNLESS_MOUNTED(disk);
-  TempDir dir;
-  const std::string in = sample_bytes(8 * BLOCK, 6);
-  write_file(dir / "in", in);
-  const Outcome outcome = run_valmerk({"--copy", dir / "in", disk / "out", dir / "log"});
-  const std::string progress = "blocks tried, 0 failed\r";
-  EXPECT_NE(outcome.out.find("2 of 8 " + progress), std::string::npos);
-  EXPECT_EQ(outcome.out.find("8 of 8 " + progress), std::string::npos);
-  ASSERT_GE(outcome.out.size(), WRITE_ERROR.size());
-  EXPECT_EQ(outcome.out.substr(outcome.out.size() - WRITE_ERROR.size()), WRITE_ERROR);
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(outcome.status, 1);
-  const std::string out = read_file(disk / "out");
-  EXPECT_LT(out.size(), in.size());
-  EXPECT_EQ(out, in.substr(0, out.size()));
-  EXPECT_EQ(read_file(dir / "log"), "");
-}
-
-// Without its end marker, LOG would pass for the log of a copy that ended early.
-TEST(CopyFullDisk, LogFullAtTheEndMarker) {
-  SmallDisk disk(16384);
-  SKIP_UNLESS_MOUNTED(disk);
-  disk.fill();
-  for (const std::string& log : {std::string("/dev/full"), disk / "log"}) {
-    TempDir dir;
-    const std::string in = sample_bytes(BLOCK + 1, 7);
-    write_file(dir / "in", in);
-    const Outcome outcome = run_valmerk({"--copy", dir / "in", dir / "out", log});
-    std::string expected = copy_transcript(dir / "in", BLOCK + 1, {});
-    expected.pop_back();  // the marker goes before the line feed that ends the progress lines
-    EXPECT_EQ(outcome.out, expected + WRITE_ERROR) << log;
-    EXPECT_EQ(outcome.status, 1);
-    EXPECT_EQ(read_file(dir / "out"), in);
-  }
-}
 
 // The bytes of a block a read delivered before it failed, in a block of n
 // bytes at pos whose first unreadable byte is at first_bad.
