@@ -1,5 +1,9 @@
 # A thin front over CMake: `make demo` shows the program at work, `make check` runs every test.
 BUILD := build
+SANITIZED := build-sanitized
+SANITIZERS := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer
+# A sanitizer report ends the process with SIGABRT, which no test takes for a normal exit.
+SANITIZER_ENV := ASAN_OPTIONS=abort_on_error=1 UBSAN_OPTIONS=abort_on_error=1:print_stacktrace=1
 
 .PHONY: all build check demo clean
 
@@ -12,9 +16,14 @@ build:
 
 check: build
 	@ctest --test-dir $(BUILD) --output-on-failure --parallel 2
+	@echo "again with AddressSanitizer and UndefinedBehaviorSanitizer, in $(SANITIZED)/"
+	@cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+	  "-DCMAKE_CXX_FLAGS=$(SANITIZERS)" >/dev/null
+	@cmake --build $(SANITIZED) --parallel -- --no-print-directory
+	@$(SANITIZER_ENV) ctest --test-dir $(SANITIZED) --output-on-failure --parallel 2
 
 demo: build
 	@tools/demo $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SANITIZED)
