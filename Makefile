@@ -5,7 +5,9 @@ SANITIZERS := -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-f
 # A sanitizer report ends the process with SIGABRT, which no test takes for a normal exit.
 SANITIZER_ENV := ASAN_OPTIONS=abort_on_error=1 UBSAN_OPTIONS=abort_on_error=1:print_stacktrace=1
 
-.PHONY: all build check demo clean
+FUZZ_SECONDS := 180
+
+.PHONY: all build check demo fuzz clean
 
 all: build
 
@@ -25,5 +27,8 @@ check: build
 demo: build
 	@tools/demo $(BUILD)
 
+fuzz:
+	@tools/fuzz $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(SANITIZED)
+	rm -rf $(BUILD) $(SANITIZED) build-fuzz
