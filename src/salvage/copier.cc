@@ -27,6 +27,10 @@ void copy_command(char** argv) {
   std::FILE* in = must_open(in_name, "rb");
   const int size = must_find_length(in, in_name);
   std::FILE* out = must_open(out_name, "wb+");
+  // Blocks go straight to OUT: a stream buffer would split each into two
+  // writes, and would hold back bytes whose failure then shows only later.
+  // A stream that keeps its buffer copies just as correctly.
+  (void)std::setvbuf(out, nullptr, _IONBF, 0);
   std::FILE* log = must_open(log_name, "w+");
   // Progress goes to the console; a line that can't be shown changes nothing on disk.
   (void)std::printf("copying %d bytes from '%s'\n", size, in_name);
