@@ -7,7 +7,7 @@ SANITIZER_ENV := ASAN_OPTIONS=abort_on_error=1 UBSAN_OPTIONS=abort_on_error=1:pr
 
 FUZZ_SECONDS := 180
 
-.PHONY: all build check demo fuzz clean
+.PHONY: all build check demo fuzz bench clean
 
 all: build
 
@@ -29,6 +29,9 @@ demo: build
 
 fuzz:
 	@tools/fuzz $(FUZZ_SECONDS)
+
+bench: build
+	@tools/bench $(BUILD)
 
 clean:
 	rm -rf $(BUILD) $(SANITIZED) build-fuzz
