@@ -23,7 +23,13 @@ void must_write(const void* buffer, int count, std::FILE* stream) {
     fatal("write error (disk full?)\n");
 }
 
+void must_flush(std::FILE* stream) {
+  if (std::fflush(stream) != 0 || std::ferror(stream)) fatal("write error (disk full?)\n");
+}
+
 void must_close(std::FILE* stream) {
+  // msvcrt's fclose can return success when its own last flush failed.
+  must_flush(stream);
   if (std::fclose(stream) != 0) fatal("write error (disk full?)\n");
 }
 

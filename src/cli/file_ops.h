@@ -20,6 +20,11 @@ void must_read(void* buffer, int count, std::FILE* stream, const char* name);
 // stream only buffers are checked later, by the next write or by must_close.
 void must_write(const void* buffer, int count, std::FILE* stream);
 
+// Writes out what the stream buffered, or ends with the write-error message.
+// The stream's error indicator is checked too: msvcrt reports a flush that
+// failed only there, and returns success.
+void must_flush(std::FILE* stream);
+
 // Flushes and closes a stream that was written to; a failure at this last
 // moment is a write error like any other.
 void must_close(std::FILE* stream);

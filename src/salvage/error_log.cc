@@ -4,13 +4,16 @@
 #include <cstring>
 
 #include "cli/fatal.h"
+#include "cli/file_ops.h"
 
 void log_append(std::FILE* log, int offset) {
-  if (std::fprintf(log, "%d\n", offset) < 0 || std::fflush(log) != 0) fatal("write error (disk full?)\n");
+  if (std::fprintf(log, "%d\n", offset) < 0) fatal("write error (disk full?)\n");
+  must_flush(log);
 }
 
 void log_finish(std::FILE* log) {
-  if (std::fprintf(log, "%s\n", END_MARKER) < 0 || std::fflush(log) != 0) fatal("write error (disk full?)\n");
+  if (std::fprintf(log, "%s\n", END_MARKER) < 0) fatal("write error (disk full?)\n");
+  must_flush(log);
 }
 
 static bool is_space(char c) {
@@ -36,10 +39,11 @@ static bool parse_number(const char* text, int& value) {
 
 std::optional<int> log_next_entry(std::FILE* log, const char* name, int& line_number) {
   char line[LOG_LINE_MAX];
-  if (std::fgets(line, LOG_LINE_MAX, log) == nullptr) {
-    if (std::ferror(log)) fatal("read error (failed to read line %d from %s)\n", line_number + 1, name);
-    return std::nullopt;
-  }
+  // msvcrt's fgets returns the part of a line it read before a read error, so
+  // the error indicator is what tells a failed read from a short last line.
+  const bool got_line = std::fgets(line, LOG_LINE_MAX, log) != nullptr;
+  if (std::ferror(log)) fatal("read error (failed to read line %d from %s)\n", line_number + 1, name);
+  if (!got_line) return std::nullopt;
   ++line_number;
   int offset = 0;
   if (parse_number(line, offset)) return offset;
