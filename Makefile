@@ -7,7 +7,7 @@ SANITIZER_ENV := ASAN_OPTIONS=abort_on_error=1 UBSAN_OPTIONS=abort_on_error=1:pr
 
 FUZZ_SECONDS := 180
 
-.PHONY: all build check demo fuzz bench clean
+.PHONY: all build check check-windows demo fuzz bench clean
 
 all: build
 
@@ -18,11 +18,14 @@ build:
 
 check: build
 	@ctest --test-dir $(BUILD) --output-on-failure --parallel 2
-	@echo "again with AddressSanitizer and UndefinedBehaviorSanitizer, in $(SANITIZED)/"
-	@cmake -S . -B $(SANITIZED) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
-	  "-DCMAKE_CXX_FLAGS=$(SANITIZERS)" >/dev/null
+	@echo "again built by clang++ with AddressSanitizer and UndefinedBehaviorSanitizer, in $(SANITIZED)/"
+	@cmake -S . -B $(SANITIZED) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+	  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON "-DCMAKE_CXX_FLAGS=$(SANITIZERS)" >/dev/null
 	@cmake --build $(SANITIZED) --parallel -- --no-print-directory
 	@$(SANITIZER_ENV) ctest --test-dir $(SANITIZED) --output-on-failure --parallel 2
+
+check-windows: build
+	@tools/check-windows $(BUILD)
 
 demo: build
 	@tools/demo $(BUILD)
@@ -34,4 +37,4 @@ bench: build
 	@tools/bench $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SANITIZED) build-fuzz
+	rm -rf $(BUILD) $(SANITIZED) build-fuzz build-windows-i686 build-windows-x86_64

@@ -86,6 +86,7 @@ TEST(DeltaCommand, OpenFailuresCreateNoDelta) {
 }
 
 TEST(DeltaCommand, InWithoutALengthCreatesNoDelta) {
+  SKIP_ON_WINDOWS("under wine a pipe seeks like a file of 0 bytes");
   TempDir dir;
   write_file(dir / "log", "0\n--eof--\n");
   const Outcome outcome = run_valmerk({"--delta", "/dev/stdin", dir / "log", dir / "delta"}, "piped");

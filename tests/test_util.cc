@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -41,15 +42,26 @@ pid_t spawn(const std::vector<std::string>& argv, int stdin_fd, const std::strin
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   pid_t pid = -1;
-  const int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+  const int error = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (error != 0) throw std::runtime_error("posix_spawn " + argv[0] + ": " + std::strerror(error));
   return pid;
 }
 
-}  // namespace
+// The built valmerk, or the Windows build under wine where VALMERK_WINDOWS_EXE names it.
+std::vector<std::string> valmerk_argv(bool native, const std::vector<std::string>& args) {
+  std::vector<std::string> argv{VALMERK_BINARY};
+  if (!native && testing_windows()) argv = {"wine", std::getenv("VALMERK_WINDOWS_EXE")};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return argv;
+}
 
-Outcome run_valmerk(const std::vector<std::string>& args, const std::string& input) {
+std::string lf_lines(std::string text) {
+  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) text.erase(at, 1);
+  return text;
+}
+
+Outcome run(bool native, const std::vector<std::string>& args, const std::string& input) {
   TempDir capture;
   int input_pipe[2];
   if (pipe(input_pipe) != 0) throw std::runtime_error("pipe failed");
@@ -57,27 +69,42 @@ Outcome run_valmerk(const std::vector<std::string>& args, const std::string& inp
   if (write(input_pipe[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
     throw std::runtime_error("input too large for a pipe");
   close(input_pipe[1]);
-  std::vector<std::string> argv{VALMERK_BINARY};
-  argv.insert(argv.end(), args.begin(), args.end());
-  const pid_t pid = spawn(argv, input_pipe[0], capture / "out", capture / "err");
+  const pid_t pid = spawn(valmerk_argv(native, args), input_pipe[0], capture / "out", capture / "err");
   close(input_pipe[0]);
   int wait_status = 0;
   waitpid(pid, &wait_status, 0);
-  return Outcome{exit_status(wait_status), read_file(capture / "out"), read_file(capture / "err")};
+  std::string out = read_file(capture / "out");
+  // Standard output is a text stream too: Windows ends its lines in CR LF.
+  if (!native && testing_windows()) out = lf_lines(out);
+  return Outcome{exit_status(wait_status), out, read_file(capture / "err")};
+}
+
+}  // namespace
+
+bool testing_windows() { return std::getenv("VALMERK_WINDOWS_EXE") != nullptr; }
+
+Outcome run_valmerk(const std::vector<std::string>& args, const std::string& input) { return run(false, args, input); }
+
+Outcome run_native_valmerk(const std::vector<std::string>& args) { return run(true, args, ""); }
+
+std::string read_log(const std::string& path) {
+  const std::string log = read_file(path);
+  if (!testing_windows()) return log;
+  // A Windows log ends every line in CR LF. One that doesn't is returned as it
+  // is, so that the comparison shows it.
+  const std::string lf = lf_lines(log);
+  const bool all_crlf = log.size() - lf.size() == static_cast<size_t>(std::count(log.begin(), log.end(), '\n'));
+  return all_crlf ? lf : log;
 }
 
 pid_t start_valmerk(const std::vector<std::string>& args) {
-  std::vector<std::string> argv{VALMERK_BINARY};
-  argv.insert(argv.end(), args.begin(), args.end());
-  return spawn(argv, -1, "/dev/null", "/dev/null");
+  return spawn(valmerk_argv(false, args), -1, "/dev/null", "/dev/null");
 }
 
 Outcome run_valmerk_feeding(const std::vector<std::string>& args, const std::string& fifo,
                             const std::function<void(int fd)>& feed) {
   TempDir capture;
-  std::vector<std::string> argv{VALMERK_BINARY};
-  argv.insert(argv.end(), args.begin(), args.end());
-  const pid_t pid = spawn(argv, -1, capture / "out", capture / "err");
+  const pid_t pid = spawn(valmerk_argv(false, args), -1, capture / "out", capture / "err");
   // Opening a FIFO for writing waits until valmerk opens it for reading.
   const int fd = open(fifo.c_str(), O_WRONLY);
   if (fd >= 0) {
@@ -207,6 +234,10 @@ Outcome run_program(const std::vector<std::string>& argv) {
 }  // namespace
 
 LoopDevice::LoopDevice(const std::string& image) : image_(image) {
+  if (testing_windows()) {
+    error_ = "wine reads a block device as a file of 0 bytes";
+    return;
+  }
   const Outcome attached = run_program({"losetup", "--find", "--show", image});
   if (attached.status != 0) {
     error_ = "no loop device to be had (losetup --find failed)";

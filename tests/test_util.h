@@ -15,8 +15,21 @@ struct Outcome {
   std::string err;
 };
 
-// Runs the built valmerk with args, standard input a pipe holding input.
+// Runs the valmerk under test with args, standard input a pipe holding input:
+// the built one, or the Windows build under wine where the environment
+// variable VALMERK_WINDOWS_EXE names it. What a Windows build prints comes back
+// with LF line endings.
 Outcome run_valmerk(const std::vector<std::string>& args, const std::string& input = "");
+
+// Runs the built valmerk, never the Windows one.
+Outcome run_native_valmerk(const std::vector<std::string>& args);
+
+// True where the valmerk under test is the Windows build.
+bool testing_windows();
+
+// A log that the valmerk under test wrote, with LF line endings: a Windows
+// build's log must end every line in CR LF.
+std::string read_log(const std::string& path);
 
 // Starts the built valmerk with args and standard output to /dev/null, without
 // waiting for it; for tests that watch or stop a run part way.
@@ -128,3 +141,7 @@ class LoopDevice {
 
 #define SKIP_UNLESS_MOUNTED(mount) \
   if (!(mount).mounted()) GTEST_SKIP() << (mount).error()
+
+// For tests whose outcome rests on how Linux's C library or kernel behaves.
+#define SKIP_ON_WINDOWS(why) \
+  if (testing_windows()) GTEST_SKIP() << "not run against the Windows build: " why
