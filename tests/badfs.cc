@@ -48,8 +48,7 @@ int badfs_getattr(const char* path, struct stat* st, fuse_file_info*) {
   return 0;
 }
 
-int badfs_readdir(const char* path, void* entries, fuse_fill_dir_t fill, off_t, fuse_file_info*,
-                  fuse_readdir_flags) {
+int badfs_readdir(const char* path, void* entries, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags) {
   if (std::strcmp(path, "/") != 0) return -ENOENT;
   const auto none = static_cast<fuse_fill_dir_flags>(0);
   fill(entries, ".", nullptr, 0, none);
@@ -113,7 +112,12 @@ int main(int argc, char** argv) {
   operations.readdir = badfs_readdir;
   operations.open = badfs_open;
   operations.read = badfs_read;
-  char* fuse_argv[] = {argv[0], const_cast<char*>("-f"), const_cast<char*>("-s"), const_cast<char*>("-o"),
-                       const_cast<char*>("ro,fsname=badfs"), argv[2], nullptr};
+  char* fuse_argv[] = {argv[0],
+                       const_cast<char*>("-f"),
+                       const_cast<char*>("-s"),
+                       const_cast<char*>("-o"),
+                       const_cast<char*>("ro,fsname=badfs"),
+                       argv[2],
+                       nullptr};
   return fuse_main(6, fuse_argv, &operations, nullptr);
 }

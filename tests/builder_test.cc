@@ -34,14 +34,26 @@ const DeltaCase kDeltaCases[] = {
     {"short_last_block", 3 * BLOCK + 10, "98304\n--eof--\n", {{3 * BLOCK, 10}}, "", true},
     {"entry_at_the_end", 3 * BLOCK + 10, "98314\n--eof--\n", {{3 * BLOCK + 10, 0}}, "", true},
     {"unaligned_entry", 2 * BLOCK, "1\n--eof--\n", {{1, BLOCK}}, "", true},
-    {"several_and_duplicates", 4 * BLOCK, "65536\n0\n65536\n--eof--\n", {{65536, BLOCK}, {0, BLOCK}, {65536, BLOCK}},
-     "", true},
+    {"several_and_duplicates",
+     4 * BLOCK,
+     "65536\n0\n65536\n--eof--\n",
+     {{65536, BLOCK}, {0, BLOCK}, {65536, BLOCK}},
+     "",
+     true},
     {"crlf", 4 * BLOCK, "0\r\n65536\r\n--eof--\r\n", {{0, BLOCK}, {65536, BLOCK}}, "", true},
     {"no_marker", 4 * BLOCK, "0\n65536", {{0, BLOCK}, {65536, BLOCK}}, "", true},
-    {"past_the_end", 3 * BLOCK + 10, "0\n98315\n--eof--\n", {{0, BLOCK}},
-     "fatal: bad log file (offset 98315 greater than IN length 98314)\n", false},
+    {"past_the_end",
+     3 * BLOCK + 10,
+     "0\n98315\n--eof--\n",
+     {{0, BLOCK}},
+     "fatal: bad log file (offset 98315 greater than IN length 98314)\n",
+     false},
     {"negative", 100, "-512\n", {}, "fatal: bad log file (offset -512 greater than IN length 100)\n", false},
-    {"clamped", 100, "99999999999\n", {}, "fatal: bad log file (offset 2147483647 greater than IN length 100)\n",
+    {"clamped",
+     100,
+     "99999999999\n",
+     {},
+     "fatal: bad log file (offset 2147483647 greater than IN length 100)\n",
      false},
     {"bad_line", 2 * BLOCK, "0\nblock 5\n--eof--\n", {{0, BLOCK}}, UNEXPECTED_LINE_2, false},
 };
@@ -133,12 +145,12 @@ TEST(DeltaCommand, FailedSeekIsFatal) {
   LoopDevice loop(dir / "image");
   SKIP_UNLESS_MOUNTED(loop);
   ASSERT_EQ(mkfifo((dir / "log").c_str(), 0600), 0);
-  const Outcome outcome = run_valmerk_feeding({"--delta", loop.device(), dir / "log", dir / "delta"}, dir / "log",
-                                              [&](int fd) {
-                                                loop.shrink(BLOCK);
-                                                const std::string log = "196608\n--eof--\n";
-                                                ASSERT_EQ(write(fd, log.data(), log.size()), 15);
-                                              });
+  const Outcome outcome =
+      run_valmerk_feeding({"--delta", loop.device(), dir / "log", dir / "delta"}, dir / "log", [&](int fd) {
+        loop.shrink(BLOCK);
+        const std::string log = "196608\n--eof--\n";
+        ASSERT_EQ(write(fd, log.data(), log.size()), 15);
+      });
   EXPECT_EQ(outcome.out, "fatal: failed to seek to offset 196608 in '" + loop.device() + "'\n");
   EXPECT_EQ(outcome.status, 1);
 }

@@ -142,14 +142,9 @@ void PrintTo(const SameFile& row, std::ostream* os) {
 }
 
 const SameFile kSameFiles[] = {
-    {{"in", "in", "log"}, 0, 1},
-    {{"in", "out", "in"}, 0, 2},
-    {{"in", "out", "out"}, 1, 2},
-    {{"in", "hard", "log"}, 0, 1},
-    {{"in", "out", "soft"}, 0, 2},
-    {{"soft", "in", "log"}, 0, 1},
-    {{"in", "./in", "log"}, 0, 1},
-    {{"in", "sub/../out", "out"}, 1, 2},
+    {{"in", "in", "log"}, 0, 1},   {{"in", "out", "in"}, 0, 2},         {{"in", "out", "out"}, 1, 2},
+    {{"in", "hard", "log"}, 0, 1}, {{"in", "out", "soft"}, 0, 2},       {{"soft", "in", "log"}, 0, 1},
+    {{"in", "./in", "log"}, 0, 1}, {{"in", "sub/../out", "out"}, 1, 2},
 };
 
 class CopySameFileTest : public testing::TestWithParam<SameFile> {};
@@ -164,8 +159,8 @@ TEST_P(CopySameFileTest, RefusesBeforeTouchingAnyFile) {
   std::vector<std::string> args{"--copy"};
   for (const std::string& name : GetParam().args) args.push_back(dir / name);
   const Outcome outcome = run_valmerk(args);
-  EXPECT_EQ(outcome.out,
-            "fatal: '" + args[1 + GetParam().first] + "' and '" + args[1 + GetParam().second] + "' are the same file\n");
+  EXPECT_EQ(outcome.out, "fatal: '" + args[1 + GetParam().first] + "' and '" + args[1 + GetParam().second] +
+                             "' are the same file\n");
   EXPECT_EQ(outcome.err, "");
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(read_file(dir / "in"), in);

@@ -68,8 +68,7 @@ TEST(DeltaWriter, FullBlockRecord) {
 }
 
 TEST(DeltaWriter, ZeroLengthRecord) {
-  EXPECT_EQ(written(300, {{300, ""}}),
-            bytes({0x2C, 0x01, 0, 0, 0x2C, 0x01, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_EQ(written(300, {{300, ""}}), bytes({0x2C, 0x01, 0, 0, 0x2C, 0x01, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST(DeltaReader, ReadsWhatTheWriterWrote) {
@@ -128,8 +127,8 @@ TEST(DeltaReader, CutAtEveryLength) {
     std::string seen_when_whole;
   };
   const std::vector<Field> fields = {
-      {4, "length 10\n"}, {4, ""}, {4, ""}, {3, "record 1 3 abc\n"},     {4, ""}, {4, "record 9 0 \n"},
-      {4, ""},            {4, ""}, {10, "record 0 10 0123456789\n"}, {4, "end\n"}};
+      {4, "length 10\n"},   {4, ""}, {4, ""}, {3, "record 1 3 abc\n"},          {4, ""},
+      {4, "record 9 0 \n"}, {4, ""}, {4, ""}, {10, "record 0 10 0123456789\n"}, {4, "end\n"}};
   for (size_t cut = 0; cut <= delta.size(); ++cut) {
     std::string seen;
     size_t field_start = 0;

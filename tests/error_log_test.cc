@@ -58,7 +58,11 @@ const LogCase kLogCases[] = {
     {"past largest", "2147483648\n", "entry 2147483647\nend after line 1\n"},
     {"past smallest", "-2147483649\n", "entry -2147483648\nend after line 1\n"},
     {"past 2^63", "99999999999999999999999\n", "entry 2147483647\nend after line 1\n"},
-    {"nul ends the number", std::string("12\0" "34\n", 6), "entry 12\nend after line 1\n"},
+    {"nul ends the number",
+     std::string("12\0"
+                 "34\n",
+                 6),
+     "entry 12\nend after line 1\n"},
     {"254 characters", "1" + LONG_TAIL.substr(1) + "\n--eof--\n", "entry 1\nend after line 2\n"},
     // The buffer holds 255 characters, so the line feed comes as a line of its own.
     {"255 characters", "1" + LONG_TAIL + "\n--eof--\n",

@@ -40,7 +40,8 @@ class Scene {
 
   // bytes served as name through badfs with the ranges unreadable; returns the damaged file's path.
   std::string bad_disc(const std::string& name, const std::string& bytes, const std::vector<BadDisc::Range>& bad) {
-    if (testing_windows()) skip_reason = "not run against the Windows build: it needs a damaged disc, which is Linux's FUSE";
+    if (testing_windows())
+      skip_reason = "not run against the Windows build: it needs a damaged disc, which is Linux's FUSE";
     discs_.push_back(std::make_unique<BadDisc>(write(name, bytes), bad));
     if (!discs_.back()->mounted()) skip_reason = discs_.back()->error();
     return discs_.back()->file();
@@ -230,9 +231,7 @@ const Fault kFaults[] = {
        return copy_start(s.in, blocks * BLOCK, first_blocks(blocks), ENTRIES_IN_A_PAGE) + WRITE_ERROR;
      },
      1,
-     [](const Scene& s) {
-       EXPECT_EQ(read_log(s.log), log_of(first_blocks(ENTRIES_IN_A_PAGE + 1)).substr(0, PAGE));
-     }},
+     [](const Scene& s) { EXPECT_EQ(read_log(s.log), log_of(first_blocks(ENTRIES_IN_A_PAGE + 1)).substr(0, PAGE)); }},
     // A log without its end marker would pass for the log of an interrupted copy.
     {"log_full_at_the_end_marker",
      [](Scene& s) {
@@ -265,7 +264,9 @@ const Fault kFaults[] = {
        return delta(s);
      },
      write_error, 1,
-     [](const Scene& s) { EXPECT_TRUE(read_file(s.delta) == delta_of({0, 1, 2, 3}).substr(0, 2 * BLOCK)); }},
+     [](const Scene& s) {
+       EXPECT_TRUE(read_file(s.delta) == delta_of({0, 1, 2, 3}).substr(0, 2 * BLOCK));
+     }},
     {"delta_full_at_the_last_block",
      [](Scene& s) {
        // Less room than the first record leaves, so that the last one's own writes fail.
@@ -273,7 +274,9 @@ const Fault kFaults[] = {
        return delta(s);
      },
      write_error, 1,
-     [](const Scene& s) { EXPECT_TRUE(read_file(s.delta) == delta_of({0, 1}).substr(0, 2 * BLOCK - 2 * PAGE)); }},
+     [](const Scene& s) {
+       EXPECT_TRUE(read_file(s.delta) == delta_of({0, 1}).substr(0, 2 * BLOCK - 2 * PAGE));
+     }},
     {"delta_full_only_at_close",
      [](Scene& s) {
        delta_from_intact(s, {}), s.delta = s.disk(0, "delta");
@@ -297,17 +300,25 @@ const Fault kFaults[] = {
     {"file_full_in_the_middle",
      [](Scene& s) {
        patch_sparse(s, 2 * BLOCK,
-                    {{0, intact_block(0)}, {2 * BLOCK, intact_block(2)}, {4 * BLOCK, intact_block(4)},
+                    {{0, intact_block(0)},
+                     {2 * BLOCK, intact_block(2)},
+                     {4 * BLOCK, intact_block(4)},
                      {6 * BLOCK, intact_block(6)}});
        return patch(s);
      },
-     write_error, 1, [](const Scene& s) { expect_file(s, {0, 2}); }},
+     write_error, 1,
+     [](const Scene& s) {
+       expect_file(s, {0, 2});
+     }},
     {"file_full_at_the_last_block",
      [](Scene& s) {
        patch_sparse(s, 2 * BLOCK, {{0, intact_block(0)}, {2 * BLOCK, intact_block(2)}, {4 * BLOCK, intact_block(4)}});
        return patch(s);
      },
-     write_error, 1, [](const Scene& s) { expect_file(s, {0, 2}); }},
+     write_error, 1,
+     [](const Scene& s) {
+       expect_file(s, {0, 2});
+     }},
     // A short record stays in the stream's buffer until the seek to the next one writes it out.
     {"file_full_at_the_seek_to_the_next_record",
      [](Scene& s) {
@@ -342,7 +353,9 @@ const Fault kFaults[] = {
        return delta(s);
      },
      [](const Scene& s) { return "fatal: read error (failed to read 32768 bytes from " + s.in + ")\n"; }, 1,
-     [](const Scene& s) { EXPECT_TRUE(read_file(s.delta) == delta_bytes(8 * BLOCK, {{0, intact_block(0)}}, false)); }},
+     [](const Scene& s) {
+       EXPECT_TRUE(read_file(s.delta) == delta_bytes(8 * BLOCK, {{0, intact_block(0)}}, false));
+     }},
     {"delta_log_unreadable",
      [](Scene& s) {
        delta_from_intact(s, {}), s.delta = s / "delta";
@@ -350,12 +363,15 @@ const Fault kFaults[] = {
        return delta(s);
      },
      [](const Scene& s) { return "fatal: read error (failed to read line 3 from " + s.log + ")\n"; }, 1,
-     [](const Scene& s) { EXPECT_TRUE(read_file(s.delta) == delta_of({0, 1}, false)); }},
+     [](const Scene& s) {
+       EXPECT_TRUE(read_file(s.delta) == delta_of({0, 1}, false));
+     }},
     {"patch_delta_unreadable",
      [](Scene& s) {
        s.file = s.write("file", std::string(8 * BLOCK, '\0'));
        const std::string bytes = delta_of({0, 3});
-       s.delta = s.bad_disc("disc.delta", bytes, {{static_cast<long>(bytes.size()) - 100, static_cast<long>(bytes.size()) - 99}});
+       s.delta = s.bad_disc("disc.delta", bytes,
+                            {{static_cast<long>(bytes.size()) - 100, static_cast<long>(bytes.size()) - 99}});
        return patch(s);
      },
      [](const Scene& s) { return "fatal: read error (failed to read 32768 bytes from " + s.delta + ")\n"; }, 1,
@@ -406,7 +422,12 @@ const HostileLog kHostileLogs[] = {
     {"line_of_10000_digits", std::string(10000, '1') + "\n", {}, beyond("2147483647")},
     {"line_of_10000_spaces", std::string(10000, ' ') + "5\n", {}, unexpected(1)},
     {"nul_after_a_number", std::string("32768\0garbage\n--eof--\n", 22), {32768}, ""},
-    {"nul_first", std::string("\0" "32768\n", 7), {}, unexpected(1)},
+    {"nul_first",
+     std::string("\0"
+                 "32768\n",
+                 7),
+     {},
+     unexpected(1)},
     // A CR alone does not end a line, so what follows it on the line is ignored.
     {"cr_alone_between_entries", "0\r32768\r--eof--\r", {0}, ""},
     {"cr_alone_on_a_line", "0\n\r\n--eof--\n", {0}, unexpected(2)},
@@ -415,7 +436,11 @@ const HostileLog kHostileLogs[] = {
     {"below_minus_2_63", "-9223372036854775809\n", {}, beyond("-2147483648")},
     {"non_ascii_line", "\xC3\xA9t\xC3\xA9\n", {}, unexpected(1)},
     {"non_ascii_after_a_number", "65536\xE2\x80\x94\xFF\n--eof--\n", {65536}, ""},
-    {"byte_order_mark", "\xEF\xBB\xBF" "0\n", {}, unexpected(1)},
+    {"byte_order_mark",
+     "\xEF\xBB\xBF"
+     "0\n",
+     {},
+     unexpected(1)},
 };
 
 class HostileLogTest : public testing::TestWithParam<HostileLog> {};
@@ -460,7 +485,8 @@ std::vector<Span> whole_records(const std::string& delta, size_t file_size) {
     const int offset = le32_at(delta, at);
     const int length = le32_at(delta, at + 4);
     if (offset == -1 || length < 0 || length > BLOCK || at + 8 + static_cast<size_t>(length) > delta.size()) break;
-    if (offset >= 0) spans.push_back({static_cast<size_t>(offset), static_cast<size_t>(offset) + static_cast<size_t>(length)});
+    if (offset >= 0)
+      spans.push_back({static_cast<size_t>(offset), static_cast<size_t>(offset) + static_cast<size_t>(length)});
     at += 8 + static_cast<size_t>(length);
   }
   return spans;
@@ -493,8 +519,8 @@ void expect_sound_patch(const std::string& delta, const std::string& trace) {
 }
 
 // Small records keep a run at every length quick; the last one is a full block.
-const std::string SMALL_DELTA = delta_bytes(
-    3 * BLOCK + 100, {{0, "first"}, {3 * BLOCK + 100, ""}, {3 * BLOCK + 90, "tenbytes!!"}, {BLOCK, "x"}});
+const std::string SMALL_DELTA =
+    delta_bytes(3 * BLOCK + 100, {{0, "first"}, {3 * BLOCK + 100, ""}, {3 * BLOCK + 90, "tenbytes!!"}, {BLOCK, "x"}});
 
 TEST(BrokenDelta, CutAtEveryLength) {
   for (size_t cut = 0; cut <= SMALL_DELTA.size(); ++cut)
@@ -502,15 +528,16 @@ TEST(BrokenDelta, CutAtEveryLength) {
 }
 
 TEST(BrokenDelta, RandomBitFlips) {
-  const std::string intact = delta_bytes(3 * BLOCK + 100, {{0, sample_bytes(BLOCK, 33)}, {2 * BLOCK, "two"},
-                                                           {3 * BLOCK + 50, sample_bytes(50, 34)}});
+  const std::string intact = delta_bytes(
+      3 * BLOCK + 100, {{0, sample_bytes(BLOCK, 33)}, {2 * BLOCK, "two"}, {3 * BLOCK + 50, sample_bytes(50, 34)}});
   for (unsigned seed = 1; seed <= 300; ++seed) {
     std::mt19937 random(seed);
     std::string delta = seed % 2 ? intact : SMALL_DELTA;
     // Flips land in the numbers more often than chance would put them there.
     std::uniform_int_distribution<size_t> anywhere(0, seed % 3 ? 40 : delta.size() - 1);
     for (int flips = std::uniform_int_distribution<int>(1, 4)(random); flips > 0; --flips)
-      delta[anywhere(random) % delta.size()] ^= static_cast<char>(1 << std::uniform_int_distribution<int>(0, 7)(random));
+      delta[anywhere(random) % delta.size()] ^=
+          static_cast<char>(1 << std::uniform_int_distribution<int>(0, 7)(random));
     expect_sound_patch(delta, "seed " + std::to_string(seed));
   }
 }

@@ -15,8 +15,7 @@ constexpr int BLOCK = 32768;
 std::string patched(const std::string& file) { return "target file '" + file + "' patched succesfully\n"; }
 
 std::string bad_offset(int offset, const std::string& delta) {
-  return "fatal: bad block offset " + std::to_string(offset) + " found in delta '" + delta +
-         "' (broken delta file?)\n";
+  return "fatal: bad block offset " + std::to_string(offset) + " found in delta '" + delta + "' (broken delta file?)\n";
 }
 
 // FILE before and after, for a delta applied to a file of FILE_SIZE bytes.
@@ -38,24 +37,38 @@ const PatchCase kPatchCases[] = {
     {"empty_delta", delta_bytes(FILE_SIZE, {}), {}, ""},
     {"records", delta_bytes(FILE_SIZE, {{BLOCK, DATA}, {5, "abc"}}), {{BLOCK, DATA}, {5, "abc"}}, ""},
     {"later_record_wins", delta_bytes(FILE_SIZE, {{10, "first"}, {10, "later"}}), {{10, "later"}}, ""},
-    {"last_short_block", delta_bytes(FILE_SIZE, {{3 * BLOCK, DATA.substr(0, 100)}}),
-     {{3 * BLOCK, DATA.substr(0, 100)}}, ""},
+    {"last_short_block",
+     delta_bytes(FILE_SIZE, {{3 * BLOCK, DATA.substr(0, 100)}}),
+     {{3 * BLOCK, DATA.substr(0, 100)}},
+     ""},
     {"empty_record_at_the_end", delta_bytes(FILE_SIZE, {{FILE_SIZE, ""}}), {}, ""},
     {"record_ending_at_the_end", delta_bytes(FILE_SIZE, {{FILE_SIZE - 1, "z"}}), {{FILE_SIZE - 1, "z"}}, ""},
-    {"length_one_more", delta_bytes(FILE_SIZE + 1, {{0, "x"}}), {},
+    {"length_one_more",
+     delta_bytes(FILE_SIZE + 1, {{0, "x"}}),
+     {},
      "fatal: file lengths are different (original=98405, patched=98404)\n"},
-    {"length_one_less", delta_bytes(FILE_SIZE - 1, {}), {},
+    {"length_one_less",
+     delta_bytes(FILE_SIZE - 1, {}),
+     {},
      "fatal: file lengths are different (original=98403, patched=98404)\n"},
-    {"record_past_the_end", delta_bytes(FILE_SIZE, {{0, "ok"}, {FILE_SIZE - 1, "zz"}}), {{0, "ok"}},
+    {"record_past_the_end",
+     delta_bytes(FILE_SIZE, {{0, "ok"}, {FILE_SIZE - 1, "zz"}}),
+     {{0, "ok"}},
      bad_offset(FILE_SIZE - 1, "DELTA")},
-    {"empty_record_past_the_end", delta_bytes(FILE_SIZE, {{FILE_SIZE + 1, ""}}), {}, bad_offset(FILE_SIZE + 1, "DELTA")},
+    {"empty_record_past_the_end",
+     delta_bytes(FILE_SIZE, {{FILE_SIZE + 1, ""}}),
+     {},
+     bad_offset(FILE_SIZE + 1, "DELTA")},
     {"negative_offset", delta_bytes(FILE_SIZE, {{-2, "x"}}), {}, bad_offset(-2, "DELTA")},
     {"offset_that_would_overflow", delta_bytes(FILE_SIZE, {{2147483646, DATA}}), {}, bad_offset(2147483646, "DELTA")},
     {"bad_block_length_after_a_record",
-     delta_bytes(FILE_SIZE, {{0, "ok"}}, false) + le32(BLOCK) + le32(BLOCK + 1) + DATA, {{0, "ok"}},
+     delta_bytes(FILE_SIZE, {{0, "ok"}}, false) + le32(BLOCK) + le32(BLOCK + 1) + DATA,
+     {{0, "ok"}},
      "fatal: bad block length 32769 found in delta 'DELTA' (broken delta file?)\n"},
-    {"cut_in_the_third_record", delta_bytes(FILE_SIZE, {{0, "one"}, {BLOCK, "two"}, {2 * BLOCK, DATA}}).substr(0, 50),
-     {{0, "one"}, {BLOCK, "two"}}, "fatal: read error (failed to read 32768 bytes from DELTA)\n"},
+    {"cut_in_the_third_record",
+     delta_bytes(FILE_SIZE, {{0, "one"}, {BLOCK, "two"}, {2 * BLOCK, DATA}}).substr(0, 50),
+     {{0, "one"}, {BLOCK, "two"}},
+     "fatal: read error (failed to read 32768 bytes from DELTA)\n"},
     {"no_end", delta_bytes(FILE_SIZE, {{0, "one"}}, false), {{0, "one"}}, READ_ERROR_4},
     {"empty_file", "", {}, READ_ERROR_4},
 };

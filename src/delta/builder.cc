@@ -24,8 +24,7 @@ void delta_command(char** argv) {
   static unsigned char block[BLOCK_SIZE];
   int line_number = 0;
   while (const std::optional<int> offset = log_next_entry(log, log_name, line_number)) {
-    if (*offset < 0 || *offset > length)
-      fatal("bad log file (offset %d greater than IN length %d)\n", *offset, length);
+    if (*offset < 0 || *offset > length) fatal("bad log file (offset %d greater than IN length %d)\n", *offset, length);
     const int n = min_int(BLOCK_SIZE, length - *offset);
     must_seek(in, *offset, in_name);
     must_read(block, n, in, in_name);

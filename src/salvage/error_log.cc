@@ -16,9 +16,7 @@ void log_finish(std::FILE* log) {
   must_flush(log);
 }
 
-static bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+static bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // Reads a decimal number after optional white space and sign, clamped to the
 // 32-bit range, as strtol would for a 32-bit long; false if there is no digit.
