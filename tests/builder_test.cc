@@ -109,8 +109,7 @@ TEST(DeltaCommand, InWithoutALengthCreatesNoDelta) {
 
 TEST(DeltaCommand, InOf2GiBCreatesNoDelta) {
   TempDir dir;
-  write_file(dir / "in", "");
-  std::filesystem::resize_file(dir / "in", 2147483648u);
+  make_sparse(dir / "in", 2147483648u);
   write_file(dir / "log", "0\n--eof--\n");
   const Outcome outcome = run_valmerk({"--delta", dir / "in", dir / "log", dir / "delta"});
   EXPECT_EQ(outcome.out, "fatal: '" + dir / "in" + "' is too large (2147483648 bytes, the limit is 2147483647)\n");

@@ -89,11 +89,6 @@ TEST(Copy, InputWithoutALengthCreatesNothing) {
   EXPECT_FALSE(exists(dir / "log"));
 }
 
-void make_sparse(const std::string& path, std::uintmax_t size) {
-  write_file(path, "");
-  std::filesystem::resize_file(path, size);
-}
-
 TEST(Copy, InputOf2GiBIsRefusedBeforeAnythingIsCreated) {
   TempDir dir;
   make_sparse(dir / "in", 2147483648u);

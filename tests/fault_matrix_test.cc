@@ -4,6 +4,7 @@
 // and asserts the exact output, the status and the files afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -130,8 +131,7 @@ void delta_from_intact(Scene& s, const std::vector<int>& blocks) {
 // Patches of a FILE of eight blocks, sparse on a disk with room bytes free.
 void patch_sparse(Scene& s, long room, const std::vector<std::pair<int, std::string>>& records) {
   s.file = s.disk(room, "file");
-  write_file(s.file, "");
-  std::filesystem::resize_file(s.file, 8 * BLOCK);
+  make_sparse(s.file, 8 * BLOCK);
   s.delta = s.write("delta", delta_bytes(8 * BLOCK, records));
 }
 

@@ -136,8 +136,7 @@ TEST(PatchCommand, RefusesADeltaThatIsTheFile) {
 
 TEST(PatchCommand, FileOf2GiBIsRefused) {
   TempDir dir;
-  write_file(dir / "file", "");
-  std::filesystem::resize_file(dir / "file", 2147483648u);
+  make_sparse(dir / "file", 2147483648u);
   write_file(dir / "delta", delta_bytes(0, {}));
   const Outcome outcome = run_valmerk({"--patch", dir / "file", dir / "delta"});
   EXPECT_EQ(outcome.out, "fatal: '" + dir / "file" + "' is too large (2147483648 bytes, the limit is 2147483647)\n");

@@ -154,6 +154,11 @@ void write_file(const std::string& path, const std::string& bytes) {
   if (!file.flush()) throw std::runtime_error("can't write " + path);
 }
 
+void make_sparse(const std::string& path, unsigned long long size) {
+  write_file(path, "");
+  std::filesystem::resize_file(path, size);
+}
+
 bool exists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;

@@ -48,6 +48,8 @@ Outcome run_in_child(const std::function<void()>& body);
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& bytes);
 bool exists(const std::string& path);
+// Makes path a file of size bytes that takes no room on its disk.
+void make_sparse(const std::string& path, unsigned long long size);
 
 // Bytes that differ from block to block and from seed to seed, so that a block
 // in the wrong place shows.
