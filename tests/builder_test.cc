@@ -97,26 +97,6 @@ TEST(DeltaCommand, OpenFailuresCreateNoDelta) {
   }
 }
 
-TEST(DeltaCommand, InWithoutALengthCreatesNoDelta) {
-  SKIP_ON_WINDOWS("under wine a pipe seeks like a file of 0 bytes");
-  TempDir dir;
-  write_file(dir / "log", "0\n--eof--\n");
-  const Outcome outcome = run_valmerk({"--delta", "/dev/stdin", dir / "log", dir / "delta"}, "piped");
-  EXPECT_EQ(outcome.out, "fatal: failed to find the length of '/dev/stdin'\n");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_FALSE(exists(dir / "delta"));
-}
-
-TEST(DeltaCommand, InOf2GiBCreatesNoDelta) {
-  TempDir dir;
-  make_sparse(dir / "in", 2147483648u);
-  write_file(dir / "log", "0\n--eof--\n");
-  const Outcome outcome = run_valmerk({"--delta", dir / "in", dir / "log", dir / "delta"});
-  EXPECT_EQ(outcome.out, "fatal: '" + dir / "in" + "' is too large (2147483648 bytes, the limit is 2147483647)\n");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_FALSE(exists(dir / "delta"));
-}
-
 TEST(DeltaCommand, RefusesToOverwriteInOrLog) {
   const std::vector<std::vector<std::string>> cases = {
       {"in", "log", "in"}, {"in", "log", "log"}, {"in", "log", "in.hard"}, {"in", "log", "log.soft"}};

@@ -61,4 +61,53 @@ TEST_P(CommandLineTest, PrintsAndTouchesNoFile) {
 
 INSTANTIATE_TEST_SUITE_P(Table, CommandLineTest, testing::ValuesIn(kCommandLines));
 
+// Every command takes the length of its first file before it creates or
+// changes anything, and refuses one it can't measure or that is 2 GiB or more.
+struct LengthCase {
+  const char* name;
+  std::vector<std::string> args;  // names without a leading slash or dash are files in the directory below
+  std::string out;                // with NAME for the first file's name
+};
+
+void PrintTo(const LengthCase& row, std::ostream* os) { *os << row.name; }
+
+const std::string TOO_LARGE = "fatal: 'NAME' is too large (2147483648 bytes, the limit is 2147483647)\n";
+const std::string NO_LENGTH = "fatal: failed to find the length of 'NAME'\n";
+
+const LengthCase kLengthCases[] = {
+    {"copy_from_a_pipe", {"--copy", "/dev/stdin", "out", "new.log"}, NO_LENGTH},
+    {"copy_of_2_GiB", {"--copy", "big", "out", "log"}, TOO_LARGE},
+    {"delta_from_a_pipe", {"--delta", "/dev/stdin", "log", "new.delta"}, NO_LENGTH},
+    {"delta_of_2_GiB", {"--delta", "big", "log", "delta"}, TOO_LARGE},
+    {"patch_of_2_GiB", {"--patch", "big", "delta"}, TOO_LARGE},
+};
+
+class LengthTest : public testing::TestWithParam<LengthCase> {};
+
+TEST_P(LengthTest, RefusesBeforeTouchingAnyFile) {
+  const bool piped = GetParam().args[1] == "/dev/stdin";
+  if (piped) SKIP_ON_WINDOWS("under wine a pipe seeks like a file of 0 bytes");
+  TempDir dir;
+  make_sparse(dir / "big", 2147483648u);
+  write_file(dir / "out", "old out");
+  write_file(dir / "log", "0\n--eof--\n");
+  write_file(dir / "delta", delta_bytes(0, {}));
+  std::vector<std::string> args;
+  for (const std::string& arg : GetParam().args) args.push_back(arg[0] == '-' || arg[0] == '/' ? arg : dir / arg);
+  const Outcome outcome = run_valmerk(args, piped ? "piped bytes" : "");
+  std::string expected = GetParam().out;
+  expected.replace(expected.find("NAME"), 4, args[1]);
+  EXPECT_EQ(outcome.out, expected);
+  EXPECT_EQ(outcome.err, "");
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(std::filesystem::file_size(dir / "big"), 2147483648u);
+  EXPECT_EQ(read_file(dir / "out"), "old out");
+  EXPECT_EQ(read_file(dir / "log"), "0\n--eof--\n");
+  EXPECT_EQ(read_file(dir / "delta"), delta_bytes(0, {}));
+  EXPECT_FALSE(exists(dir / "new.log") || exists(dir / "new.delta"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, LengthTest, testing::ValuesIn(kLengthCases),
+                         [](const auto& row) { return std::string(row.param.name); });
+
 }  // namespace

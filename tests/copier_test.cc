@@ -77,30 +77,6 @@ TEST_P(CopyOpenFailureTest, StopsBeforeTheLaterFiles) {
 INSTANTIATE_TEST_SUITE_P(Table, CopyOpenFailureTest, testing::ValuesIn(kOpenFailures),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(Copy, InputWithoutALengthCreatesNothing) {
-  SKIP_ON_WINDOWS("under wine a pipe seeks like a file of 0 bytes");
-  TempDir dir;
-  write_file(dir / "out", "old out");
-  const Outcome outcome = run_valmerk({"--copy", "/dev/stdin", dir / "out", dir / "log"}, "piped bytes");
-  EXPECT_EQ(outcome.out, "fatal: failed to find the length of '/dev/stdin'\n");
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(read_file(dir / "out"), "old out");
-  EXPECT_FALSE(exists(dir / "log"));
-}
-
-TEST(Copy, InputOf2GiBIsRefusedBeforeAnythingIsCreated) {
-  TempDir dir;
-  make_sparse(dir / "in", 2147483648u);
-  write_file(dir / "log", "old log");
-  const Outcome outcome = run_valmerk({"--copy", dir / "in", dir / "out", dir / "log"});
-  EXPECT_EQ(outcome.out, "fatal: '" + dir / "in" + "' is too large (2147483648 bytes, the limit is 2147483647)\n");
-  EXPECT_EQ(outcome.err, "");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_FALSE(exists(dir / "out"));
-  EXPECT_EQ(read_file(dir / "log"), "old log");
-}
-
 TEST(Copy, LargestInputIsCopiedWhole) {
   TempDir dir;
   make_sparse(dir / "in", 2147483647u);

@@ -134,16 +134,6 @@ TEST(PatchCommand, RefusesADeltaThatIsTheFile) {
   }
 }
 
-TEST(PatchCommand, FileOf2GiBIsRefused) {
-  TempDir dir;
-  make_sparse(dir / "file", 2147483648u);
-  write_file(dir / "delta", delta_bytes(0, {}));
-  const Outcome outcome = run_valmerk({"--patch", dir / "file", dir / "delta"});
-  EXPECT_EQ(outcome.out, "fatal: '" + dir / "file" + "' is too large (2147483648 bytes, the limit is 2147483647)\n");
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(std::filesystem::file_size(dir / "file"), 2147483648u);
-}
-
 // FILE shrinks while --patch waits for the delta, so the seek to a record that
 // was inside FILE fails.
 TEST(PatchCommand, FailedSeekIsFatal) {
